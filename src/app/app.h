@@ -2,6 +2,7 @@
 #pragma once
 #include <windows.h>
 
+#include <optional>
 #include <string>
 
 // The one exception type: raised only during start-up, caught only in WinMain.
@@ -16,6 +17,15 @@ extern HWND ConnectWindow;
 extern HFONT UiFont;
 extern HBRUSH BackgroundBrush;
 extern HBITMAP BannerBitmap;
+
+// The main window's children.
+extern HWND FileList;
+extern HWND LogView;
+extern HWND ProgressBar;
+
+// An Error raised inside a window's WM_CREATE. The procedure keeps it here and fails the
+// creation, so that no exception crosses the system's frames; InitInstance raises it again.
+extern std::optional<Error> CreationError;
 
 // The program's own module handle (GetModuleHandleA with no name).
 HINSTANCE ProgramModule();

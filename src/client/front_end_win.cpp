@@ -1,0 +1,113 @@
+// The conversation's reach into the windows: the connect window, the questions, the file
+// list and the progress bar. (The socket's part is in connection.cpp.)
+#include <windows.h>
+#include <commctrl.h>
+#include <commdlg.h>
+
+#include <vector>
+
+#include "app/app.h"
+#include "client/front_end.h"
+#include "connect/connect_window.h"
+
+void HideConnectWindow()
+{
+    ShowWindow(ConnectWindow, SW_HIDE);
+}
+
+void EnableConnectButton()
+{
+    EnableWindow(ConnectButton, TRUE);
+}
+
+void SetConnectWindowTitle(const char* text)
+{
+    SendMessageA(ConnectWindow, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+}
+
+std::string ReadPassword()
+{
+    char password[255] = {};
+    SendMessageA(PasswordEdit, WM_GETTEXT, sizeof password, reinterpret_cast<LPARAM>(password));
+    return password;
+}
+
+bool AskAgreement(const char* text)
+{
+    return MessageBoxA(MainWindow, text, "Do you accept the agreement?",
+                       MB_ICONQUESTION | MB_YESNO) == IDYES;
+}
+
+bool ChooseSavePath(const std::string& initialName, std::string& path)
+{
+    // A name too long for the buffer is proposed cut, never written past its end.
+    char file[MAX_PATH] = {};
+    initialName.copy(file, sizeof file - 1);
+
+    OPENFILENAMEA dialog = {};
+    dialog.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
+    dialog.hwndOwner = GetForegroundWindow();
+    dialog.hInstance = ProgramModule();
+    dialog.lpstrFilter = "*.*\0*.*\0ALL\0*.*\0";
+    dialog.nFilterIndex = 1;
+    dialog.lpstrFile = file;
+    dialog.nMaxFile = sizeof file;
+    dialog.lpstrTitle = "Save File";
+    dialog.Flags = OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
+    if (GetSaveFileNameA(&dialog) != 1)
+        return false;
+    path = file;
+    return true;
+}
+
+void FileListReset()
+{
+    SendMessageA(FileList, LB_RESETCONTENT, 0, 0);
+}
+
+void FileListEnable(bool enable)
+{
+    EnableWindow(FileList, enable);
+}
+
+void FileListAdd(const std::string& entry)
+{
+    SendMessageA(FileList, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.c_str()));
+}
+
+bool FileListSelectedText(std::string& text)
+{
+    LRESULT index = SendMessageA(FileList, LB_GETCURSEL, 0, 0);
+    if (index == LB_ERR)
+        return false;
+    // Entries come from the server and may be of any length.
+    LRESULT length = SendMessageA(FileList, LB_GETTEXTLEN, index, 0);
+    if (length == LB_ERR)
+        return false;
+    std::vector<char> entry(static_cast<size_t>(length) + 1);
+    LRESULT copied = SendMessageA(FileList, LB_GETTEXT, index, reinterpret_cast<LPARAM>(entry.data()));
+    if (copied == LB_ERR)
+        return false;
+    text.assign(entry.data(), static_cast<size_t>(copied));
+    return true;
+}
+
+void ProgressSetRange(uint16_t maximum)
+{
+    SendMessageA(ProgressBar, PBM_SETRANGE, 0, MAKELPARAM(0, maximum));
+}
+
+void ProgressSetStep(int step)
+{
+    SendMessageA(ProgressBar, PBM_SETSTEP, step, 0);
+}
+
+void ProgressStepIt()
+{
+    SendMessageA(ProgressBar, PBM_STEPIT, 0, 0);
+}
+
+void ProgressSetPos(int position)
+{
+    SendMessageA(ProgressBar, PBM_SETPOS, position, 0);
+}
