@@ -56,7 +56,7 @@ def banner():
         # Name and subtitle.
         "-font", FONTS + "DejaVuSans-Bold.ttf", "-pointsize", "46", "-fill", "#ffffff",
         "-draw", "text 90,58 'VELTO'",
-        "-font", FONTS + "DejaVuSans.ttf", "-pointsize", "15", "-fill", "#bfe3f2",
+        "-font", FONTS + "DejaVuSans-Bold.ttf", "-pointsize", "15", "-fill", "#bfe3f2",
         "-draw", "text 93,80 'ZUrod file client'",
         # A thin accent line under the text.
         "-fill", "#f29a2e", "-draw", "rectangle 92,88 322,89",
