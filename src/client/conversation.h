@@ -19,6 +19,7 @@ extern uint32_t ListingLength;
 // Download.
 extern std::string SavePath;
 extern uint32_t BytesTotal;
+extern bool DownloadFailed;  // the last download's file could not be written whole
 
 // Bytes of the current listing or download received so far (shared by both).
 extern uint32_t BytesDone;
@@ -40,6 +41,8 @@ int NextReadLength();
 // Sends text as one 256-byte block. A text too long for a block is not sent (a cut name
 // would name something else): the line is logged and -1 returned.
 int SendCommand(const std::string& text);
+// True when text fits one block; otherwise logs that the command was not sent.
+bool CheckCommandLength(const std::string& text);
 
 // Listing and navigation.
 void BeginListing(const std::string& text);

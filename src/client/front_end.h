@@ -41,5 +41,5 @@ void ProgressSetPos(int position);
 // OutputFile: the current download's file, binary, created or truncated.
 bool OutputOpen(const std::string& path);
 bool OutputWrite(const char* bytes, std::size_t count);
-void OutputClose();
+bool OutputClose();  // false when some bytes could not be written
 bool OutputIsOpen();
