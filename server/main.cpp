@@ -13,6 +13,8 @@
 
 int main(int argc, char** argv) {
   using namespace zurod;
+  // A client that vanishes while sendfile writes to it must not kill the server.
+  std::signal(SIGPIPE, SIG_IGN);
 
   const ParsedOptions parsed = parse_options(std::vector<std::string>(argv + 1, argv + argc));
   if (!parsed.options) {
@@ -56,8 +58,6 @@ int main(int argc, char** argv) {
       log_event(std::string("shutting down on ") + (signal == SIGINT ? "SIGINT" : "SIGTERM"));
       server.stop();
     });
-    // A client that vanishes mid-send must not kill the server.
-    std::signal(SIGPIPE, SIG_IGN);
     server.start();
     io.run();
     log_event("stopped");

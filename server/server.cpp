@@ -147,6 +147,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
 
   void send_file_chunk() {
     if (file_offset_ == pending_.front().size) {
+      log("file data sent (" + std::to_string(file_offset_) + " bytes)");
       on_sent({});
       return;
     }

@@ -133,8 +133,8 @@ void Session::list_directory(std::vector<Output>& out) {
     log_("left out of listing: " + quoted(e.name) + " (" + why + ")");
   });
   const auto listed = std::count(text.begin(), text.end(), '\n');
-  log_("ls " + quoted("/" + current_path()) + " (" + std::to_string(listed) + " entries, " +
-       std::to_string(text.size()) + " bytes)");
+  log_("ls " + quoted("/" + current_path()) + ": " + std::to_string(listed) + " listed, " +
+       std::to_string(text.size()) + " bytes");
   out.push_back(bytes(listing_header(text.size())));
   if (!text.empty()) out.push_back(bytes(std::move(text)));
 }
