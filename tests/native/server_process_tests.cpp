@@ -216,6 +216,22 @@ TEST_F(ServerTest, LargeFileArrivesByteExact) {
   EXPECT_EQ(client.list().find("big.bin\n"), 0u);  // still in step afterwards
 }
 
+TEST_F(ServerTest, ClientLeavingDuringADownloadDoesNotHurtTheServer) {
+  tree.write("root/big.bin", std::string(32u << 20, 'x'));
+  auto server = start();
+  {
+    RawClient client(server->port());
+    client.login();
+    client.send_block("get big.bin");
+    EXPECT_EQ(client.read_block_text(), "big.bin<33554432");
+    EXPECT_EQ(client.read_exact(1000).size(), 1000u);
+  }  // closes with unread data: the server's next send fails
+  EXPECT_TRUE(server->wait_for_log("send failed"));
+  RawClient next(server->port());
+  next.login();
+  EXPECT_EQ(next.list(), std::string("big.bin\n") + kRootListing);
+}
+
 TEST_F(ServerTest, ListingCarriesOnlyWhatTheClientReadsBack) {
   TempTree names;
   names.write("b file.txt", "");
