@@ -135,8 +135,11 @@ void Session::list_directory(std::vector<Output>& out) {
   const auto listed = std::count(text.begin(), text.end(), '\n');
   log_("ls " + quoted("/" + current_path()) + ": " + std::to_string(listed) + " listed, " +
        std::to_string(text.size()) + " bytes");
+  // A client shows a listing once it has counted the announced bytes, and lists only the
+  // text before a NUL: one NUL byte lets an empty directory show at once, with no entry.
+  if (text.empty()) text.push_back('\0');
   out.push_back(bytes(listing_header(text.size())));
-  if (!text.empty()) out.push_back(bytes(std::move(text)));
+  out.push_back(bytes(std::move(text)));
 }
 
 void Session::send_file(const std::string& name, std::vector<Output>& out) {

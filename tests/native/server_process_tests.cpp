@@ -59,7 +59,7 @@ TEST_F(ServerTest, ConversationFromHandshakeToDownload) {
 
     client.send_block("cd old");
     EXPECT_EQ(client.read_block_text(), "#/docs/old");
-    EXPECT_EQ(client.list(), "");  // announced as length 0, no bytes
+    EXPECT_EQ(client.list(), std::string(1, '\0'));  // an empty directory: one NUL, no entry
     client.send_block("cd ..");
     EXPECT_EQ(client.read_block_text(), "#/docs");
     client.send_block("cd ..");

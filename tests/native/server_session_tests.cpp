@@ -110,6 +110,17 @@ TEST_F(SessionTest, AnswersTheSameWhateverPiecesTheBytesComeIn) {
   }
 }
 
+TEST_F(SessionTest, EmptyDirectoryIsListedAsOneNulSoTheClientShowsItAtOnce) {
+  tree.mkdir("root/docs/empty");
+  RootedFs fs(root());
+  Session session(config, fs, logger);
+  feed(session, block("velto") + block("qvk"));
+  // The client counts every byte but lists only the text before a NUL.
+  const Lines expected = {"#/docs", "#/docs/empty", "Listing length:1", std::string(1, '\0')};
+  Lines answers = feed(session, block("cd docs") + block("cd empty") + block("ls"));
+  EXPECT_EQ(answers, expected);
+}
+
 TEST_F(SessionTest, HandshakeAndPasswordMustMatchExactly) {
   struct Case {
     std::string handshake, password;
