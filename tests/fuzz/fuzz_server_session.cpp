@@ -45,6 +45,7 @@ namespace {
     std::abort();
 }
 
+bool Trace = false;    // VELTO_FUZZ_TRACE set: the session's log and replies go to stderr
 std::string Base;      // the temporary directory: root/ and outside/
 std::string RootReal;  // the served root, resolved
 
@@ -284,6 +285,8 @@ struct Reader {
         }
         CheckBlock(out.data);
         const std::string text = out.data.c_str();
+        if (Trace)
+            std::fprintf(stderr, "reply: %s\n", text.c_str());
         ++blocks;
         const ReplyKind kind = ClassifyReply(text);
         if (next == Completion) {
@@ -366,6 +369,8 @@ struct Reader {
 
 void CheckLogLine(const std::string& line)
 {
+    if (Trace)
+        std::fprintf(stderr, "log: %s\n", line.c_str());
     for (unsigned char c : line) {
         if (c < 0x20 || c == 0x7f)
             Fail("a log line with control character 0x%02x: \"%s\"", c, line.c_str());
@@ -376,6 +381,7 @@ void CheckLogLine(const std::string& line)
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
+    Trace = std::getenv("VELTO_FUZZ_TRACE") != nullptr;
     MakeTree();
     std::atexit(RemoveTree);
     Fs = new WatchedFs(Base + "/root");
