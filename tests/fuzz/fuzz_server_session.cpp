@@ -310,9 +310,11 @@ struct Reader {
         case ReplyKind::ServerNotice:
             break;
         case ReplyKind::ListingHeader:
+            // Of a length of 0 the client would take the next reply for the listing.
             expected = ParseListingLength(text);
-            if (expected != 0)
-                next = ListingText;
+            if (expected == 0)
+                Fail("a listing header of length 0: \"%s\"", text.c_str());
+            next = ListingText;
             break;
         case ReplyKind::FileHeader:
             expected = ParseFileHeader(text).size;
@@ -339,6 +341,8 @@ struct Reader {
     {
         if (text.size() != expected)
             Fail("a listing of %zu bytes announced as %u", text.size(), expected);
+        if (text == std::string(1, '\0'))
+            return;  // an empty directory: the client lists nothing before the NUL
         if (text.find('\0') != std::string::npos || text.back() != '\n')
             Fail("a listing with a NUL or without its last line feed");
         std::string directory;

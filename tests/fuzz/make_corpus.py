@@ -100,6 +100,10 @@ def client_seeds():
     yield "header_in_two_reads", (
         Client().login().arrive(block(b"Listing length:%d" % len(text)), cut=100).arrive(text, cut=50)
         .click(3))
+    # An empty directory: one NUL byte, so that the list shows at once with ".." alone.
+    yield "empty_directory", (
+        Client().login().listing(b"[empty dir]\n").click(1)
+        .arrive(block(b"#/empty dir")).arrive(block(b"Listing length:1")).arrive(b"\0").click(0))
     yield "empty_file", (
         Client().login().listing(b"empty\n").click(1)
         .arrive(block(b"empty<0")).arrive(block(b"@transfer complete")))
