@@ -40,7 +40,7 @@ for kind in client server; do
     echo "fuzz: $name: ${execs:-?} executions, ${rate:-?} exec/s, corpus $size files, $crashes findings (${seconds} s; log $log)"
     if [ "$status" -ne 0 ] || [ "$crashes" -ne 0 ]; then
         found=1
-        grep -E '^\*\*\* |^SUMMARY|ERROR: ' "$log" | head -5 | sed 's/^/fuzz:   /' || true
+        grep -aE '^\*\*\* |^SUMMARY|ERROR: ' "$log" | head -5 | sed 's/^/fuzz:   /' || true
         for f in "$findings"/*; do
             [ -e "$f" ] && echo "fuzz:   replay: $build/tests/fuzz/$name $f"
         done
