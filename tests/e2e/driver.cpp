@@ -325,6 +325,15 @@ HWND ConnectTo(const Client& client, const std::string& address, int port,
     return connect;
 }
 
+bool ConnectAndAccept(const Client& client, const std::string& address, int port,
+                      const std::string& password) {
+    if (!ConnectTo(client, address, port, password)) return false;
+    HWND box = WaitForMessageBox(client, "Do you accept the agreement?");
+    if (!box) return false;
+    AnswerMessageBox(box, IDYES);
+    return WaitForWindowGone(box);
+}
+
 // ---- Message boxes and dialogs ----
 
 HWND WaitForMessageBox(const Client& client, const char* caption, DWORD timeout_ms) {

@@ -92,6 +92,10 @@ bool DoubleClickListEntry(HWND main_window, int index);
 // "Connect!". Returns the connect window, or null if it did not appear.
 HWND ConnectTo(const Client& client, const std::string& address, int port,
                const std::string& password);
+// ConnectTo, then waits for the agreement question and answers Yes. False if the connect
+// window or the question did not appear.
+bool ConnectAndAccept(const Client& client, const std::string& address, int port,
+                      const std::string& password);
 
 // Message boxes: top-level "#32770" windows of the process with that caption.
 HWND WaitForMessageBox(const Client& client, const char* caption, DWORD timeout_ms = kWaitMs);
