@@ -22,23 +22,26 @@ public:
 };
 const auto* const Ole = ::testing::AddGlobalTestEnvironment(new OleEnvironment);
 
-// As the About command leaves it: AboutWindow shown and updated, no control yet.
+// As the About command leaves it: AboutWindow shown and updated, no control yet. One window
+// serves the whole suite: under Xvfb without a window manager, Wine waits about 2 s whenever a
+// shown window is hidden or destroyed.
 class AboutBrowser : public ::testing::Test {
 protected:
+    static void SetUpTestSuite() { CreateTestAboutWindow(); }
+    static void TearDownTestSuite() { DestroyTestAboutWindow(); }
+
     void SetUp() override
     {
+        ASSERT_NE(AboutWindow, nullptr);
         ASSERT_EQ(BrowserObject, nullptr);
         ASSERT_EQ(Browser, nullptr);
-        ASSERT_NE(CreateTestAboutWindow(), nullptr);
+        ASSERT_EQ(GetWindow(AboutWindow, GW_CHILD), nullptr);
+        SetWindowPos(AboutWindow, nullptr, 0, 0, 640, 480, SWP_NOMOVE | SWP_NOZORDER);
         ShowWindow(AboutWindow, SW_SHOW);
         UpdateWindow(AboutWindow);
         GetClientRect(AboutWindow, &client);
     }
-    void TearDown() override
-    {
-        ReleaseBrowser();
-        DestroyTestAboutWindow();
-    }
+    void TearDown() override { ReleaseBrowser(); }
 
     RECT client = {};
 };
