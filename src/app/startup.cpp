@@ -88,7 +88,7 @@ bool InitInstance()
 
 int RunMessageLoop()
 {
-    MSG message;
+    MSG message = {};
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {
         TranslateMessage(&message);
         DispatchMessageA(&message);
