@@ -59,7 +59,7 @@ stop_all() {
 run_inside() {
     trap stop_all EXIT
     trap 'exit 124' INT TERM
-    wineserver -p
+    start_wineserver
 
     "$server" --root "$work/root" --bind 127.0.0.1 --port 0 --password qvk \
         2>"$work/server.log" &

@@ -25,6 +25,14 @@ use_wine_prefix() {
     touch "$WINEPREFIX/.velto-ready"
 }
 
+# start_wineserver: a persistent wineserver for the prefix, with Wine's own services already
+# running. Started by a test instead, those services would keep its output pipe open and
+# make ctest wait for it until the test's timeout.
+start_wineserver() {
+    wineserver -p
+    "$WINE" wineboot </dev/null >/dev/null 2>&1 || true
+}
+
 # windows_path PATH: an absolute Unix path as Wine's Z: drive shows it.
 windows_path() {
     printf 'Z:%s' "$1" | tr / '\\'
