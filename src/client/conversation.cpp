@@ -83,7 +83,10 @@ static void AgreementStep(const char* bytes, uint32_t count)
     if (AskAgreement(agreement.c_str())) {
         LogMessage("Accepted Agreement Listing Directory.");
         SendCommand("ls");
-        ProtocolState = Command;
+        // A box opened on top of this one may have been answered first, and a file begun
+        // since: the rest of that file is data still, not replies.
+        if (ProtocolState != Download)
+            ProtocolState = Command;
     } else {
         SocketCloseKeepHandle();
         LogMessage("Agreement not accepted closing connection..");

@@ -18,7 +18,10 @@ void RequestDownload(const std::string& entry)
     if (!ChooseSavePath(entry, path))
         return;
     SavePath = path;
-    ProtocolState = Command;
+    // The dialog's message loop may have begun a file already (its header arrived meanwhile):
+    // the rest of that file is data still, not replies.
+    if (ProtocolState != Download)
+        ProtocolState = Command;
     SendCommand(command);
 }
 

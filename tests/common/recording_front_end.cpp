@@ -149,6 +149,8 @@ bool ChooseSavePath(const std::string& initialName, std::string& path)
 {
     Recorder.saveInitialNames.push_back(initialName);
     Call("ChooseSavePath", initialName);
+    if (Recorder.saveHook)
+        Recorder.saveHook();
     if (!Recorder.saveConfirmed)
         return false;
     path = Recorder.savePath;

@@ -49,6 +49,7 @@ struct RecordingFrontEnd {
     std::vector<std::string> saveInitialNames;
     bool saveConfirmed = true;
     std::string savePath;
+    std::function<void()> saveHook;  // runs while the dialog is open, before it is answered
 
     // FileList.
     std::vector<std::string> listEntries;  // in the order added; the real list box sorts

@@ -285,3 +285,57 @@ TEST_F(DownloadTest, HeaderWhileAFileIsOpenClosesItFirst)
     EXPECT_EQ(FileBytes(Path("second.bin")), "xyz");
     EXPECT_EQ(Recorder.LogTexts().back(), "File " + Path("second.bin") + " successfully transfered!.");
 }
+
+// The modal boxes run their own message loops: a file whose header is read meanwhile must
+// stay a file when the box is answered, or its remaining bytes would be taken for replies
+// (and a notice among them would report a cut file as transferred).
+TEST_F(DownloadTest, FileBegunWhileTheSaveDialogIsOpenStaysAFile)
+{
+    const std::string first = Path("first.bin");
+    const std::string data = Pattern(300, 64);
+    Request("first.bin", first);
+    // Before its header arrives the user double-clicks the next file.
+    Recorder.savePath = Path("second.bin");
+    Recorder.saveHook = [&] {
+        Read("first.bin<300");
+        Read(data.substr(0, 100));
+    };
+    RequestDownload("second.bin");
+    Recorder.saveHook = nullptr;
+    EXPECT_EQ(Recorder.SentTexts().back(), "get second.bin");
+    EXPECT_EQ(ProtocolState, Download);
+    Read(data.substr(100, 200));
+    Read("@");
+    EXPECT_EQ(FileBytes(first), data);
+    Read("second.bin<3");
+    Read("xyz");
+    Read("@");
+    EXPECT_EQ(FileBytes(Path("second.bin")), "xyz");
+}
+
+TEST_F(DownloadTest, FileBegunWhileAnAgreementBoxIsOpenStaysAFile)
+{
+    // The agreement came in two reads, so two boxes; the top one is answered first, and a
+    // file header arrives before the first box is answered.
+    const std::string path = Path("f.bin");
+    const std::string data = Pattern(300, 9);
+    Request("f.bin", path);  // SavePath from the last connection
+    HandleSocketEvent(SocketConnect);
+    Read("Enter password:");
+    int depth = 0;
+    Recorder.agreementHook = [&](const char*) {
+        if (depth++ == 0) {
+            Read("second half");
+            Read("f.bin<300");
+        }
+        return true;
+    };
+    Read("first half");
+    Recorder.agreementHook = nullptr;
+    EXPECT_EQ(ProtocolState, Download);
+    Read(data.substr(0, 256));
+    Read(data.substr(256));
+    Read("@");
+    EXPECT_EQ(FileBytes(path), data);
+    EXPECT_EQ(Recorder.LogTexts().back(), "File " + path + " successfully transfered!.");
+}
