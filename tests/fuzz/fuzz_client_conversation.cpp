@@ -152,6 +152,7 @@ struct World {
     uint32_t announced = 0;  // BytesTotal when the file was opened
     uint64_t written = 0;
     bool localFailure = false;  // this download's file could not be created or written whole
+    bool closedShort = false;   // the last file closed had fewer bytes than announced
 
     // For the counts' checks after each event.
     uint32_t lastBytesDone = 0;
@@ -274,10 +275,17 @@ void LogMessage(const char* format, ...)
     if (std::strcmp(format, "Listing Directory of Length of %d") == 0 ||
         std::strcmp(format, "Creating file %s of size %d") == 0)
         ++W.headersLogged;
-    if (std::strcmp(format, "File %s successfully transfered!.") == 0 && W.localFailure)
-        Fail("a download whose file could not be written was reported as transferred");
-    if (std::strstr(format, "transfered!.") != nullptr)
+    if (std::strcmp(format, "File %s successfully transfered!.") == 0) {
+        if (W.localFailure)
+            Fail("a download whose file could not be written was reported as transferred");
+        if (W.closedShort)
+            Fail("a file closed with %llu of %u bytes was reported as transferred",
+                 static_cast<unsigned long long>(W.written), W.announced);
+    }
+    if (std::strstr(format, "transfered!.") != nullptr) {
         W.localFailure = false;  // reported: the next download starts afresh
+        W.closedShort = false;
+    }
 
     char line[5000];  // as the program's log
     va_list args;
@@ -424,6 +432,7 @@ bool OutputOpen(const std::string& path)
         std::fprintf(stderr, "open: %s\n", path.c_str());
     W.announced = BytesTotal;
     W.written = 0;
+    W.closedShort = false;
     if (path.empty() || path == ReadOnlyPath) {
         W.localFailure = true;
         return false;
@@ -460,6 +469,7 @@ bool OutputClose()
     if (!W.fileOpen)
         Fail("an output file closed that is not open");
     W.fileOpen = false;
+    W.closedShort = W.written < W.announced;
     return !W.writeFailed;
 }
 

@@ -130,6 +130,14 @@ def client_seeds():
         .click(2, inside=2).arrive(block(b"a.bin<300")).arrive(bytes(200)).arrive(bytes(100))
         .arrive(block(b"@transfer complete"))
         .click(2).arrive(block(b"a.bin<300")).arrive(bytes(300)).arrive(block(b"@transfer complete")))
+    # A file begun while an agreement box was open stays a file when the box is answered.
+    yield "header_inside_agreement_box", (
+        Client().login().listing(b"a\n").click(1).arrive(block(b"a<3")).arrive(b"abc").arrive(block(b"@"))
+        .connect().arrive(block(b"Enter password:"))
+        .arrive(block(b"agreement, first half")).agree(inside=2)
+        .arrive(block(b"second half")).agree()
+        .arrive(block(b"a<300"))
+        .arrive(bytes(100)).arrive(block(b"@transfer complete")).arrive(bytes(200)).arrive(block(b"@")))
     yield "disk_full_and_read_only", (
         Client().login().listing(b"a\nb\n")
         .click(1, path=2).arrive(block(b"a<600")).arrive(bytes(600)).arrive(block(b"@"))
