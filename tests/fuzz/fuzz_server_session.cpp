@@ -21,6 +21,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -158,6 +159,7 @@ public:
         CheckPath(path);
         zurod::Listing listing = real_.list(path, max_entries);
         if (listing.status == zurod::FsStatus::ok) {
+            listed.push_back(path);
             ExpectInside(path, S_IFDIR, "ls");
             for (const zurod::DirEntry& entry : listing.entries) {
                 if (entry.kind == zurod::EntryKind::directory)
@@ -168,6 +170,9 @@ public:
         }
         return listing;
     }
+
+    // Directories listed, oldest first, whose listings the session has not had checked yet.
+    std::deque<std::string> listed;
 
     zurod::OpenedFile open_file(const std::string& path) override
     {
@@ -259,7 +264,7 @@ struct Reader {
     enum { Any, ListingText, FileData, Completion } next = Any;
     uint32_t expected = 0;  // the listing's length or the file's size just announced
 
-    void Check(const zurod::Output& out, const zurod::Session& session)
+    void Check(const zurod::Output& out)
     {
         if (closed)
             Fail("something sent after the close");
@@ -279,7 +284,7 @@ struct Reader {
         if (out.kind != zurod::Output::Kind::bytes)
             Fail("a file sent without a header");
         if (next == ListingText) {
-            CheckListing(out.data, session);
+            CheckListing(out.data);
             next = Any;
             return;
         }
@@ -336,18 +341,19 @@ struct Reader {
             Fail("a text block with bytes after its NUL: \"%s\"", block.c_str());
     }
 
-    // Every line is an entry of the current directory that the client takes for what it is.
-    void CheckListing(const std::string& text, const zurod::Session& session)
+    // Every line is an entry of the directory listed that the client takes for what it is.
+    void CheckListing(const std::string& text)
     {
+        if (Fs->listed.empty())
+            Fail("a listing sent with no directory listed");
+        const std::string directory = Fs->listed.front();
+        Fs->listed.pop_front();
         if (text.size() != expected)
             Fail("a listing of %zu bytes announced as %u", text.size(), expected);
         if (text == std::string(1, '\0'))
             return;  // an empty directory: the client lists nothing before the NUL
         if (text.find('\0') != std::string::npos || text.back() != '\n')
             Fail("a listing with a NUL or without its last line feed");
-        std::string directory;
-        for (const std::string& name : session.directory())
-            directory = zurod::child_path(directory, name);
         std::vector<std::string> entries;
         SplitString(text, "\n", entries);
         for (const std::string& entry : entries) {
@@ -395,6 +401,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
 {
     const int descriptors = OpenDescriptors();
+    Fs->listed.clear();
     {
         zurod::Session session(Config, *Fs, CheckLogLine);
         Reader reader;
@@ -402,7 +409,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
         auto feed = [&](const std::string& bytes) {
             fed += bytes.size();
             for (const zurod::Output& out : session.feed(bytes))
-                reader.Check(out, session);
+                reader.Check(out);
         };
 
         std::size_t pos = 0;
@@ -423,6 +430,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
         }
         if (reader.next != Reader::Any)
             Fail("a reply left unfinished");
+        if (!Fs->listed.empty())
+            Fail("a directory listed but no listing sent");
     }
     if (OpenDescriptors() != descriptors)
         Fail("descriptors leaked: %d open before, %d after", descriptors, OpenDescriptors());
