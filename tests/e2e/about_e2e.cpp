@@ -4,18 +4,12 @@
 
 #include <cstdio>
 
-#include "driver.h"
 #include "res/resource.h"
+#include "transfer_support.h"
 
 using namespace e2e;
 
 namespace {
-
-int CountLogLine(HWND main_window, const std::string& line) {
-    int count = 0;
-    for (const std::string& logged : LogLines(main_window)) count += logged == line;
-    return count;
-}
 
 // The control's window: a "Shell Embedding" child of the about window.
 std::vector<HWND> ShellEmbeddings(HWND about) {
