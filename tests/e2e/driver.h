@@ -97,7 +97,8 @@ HWND ConnectTo(const Client& client, const std::string& address, int port,
 bool ConnectAndAccept(const Client& client, const std::string& address, int port,
                       const std::string& password);
 
-// Message boxes: top-level "#32770" windows of the process with that caption.
+// Message boxes and dialogs (the Save dialog too): top-level "#32770" windows of the
+// process with that caption, once shown.
 HWND WaitForMessageBox(const Client& client, const char* caption, DWORD timeout_ms = kWaitMs);
 std::string MessageBoxText(HWND box);  // the text of its "Static" that is not the icon
 void AnswerMessageBox(HWND box, int answer);  // IDOK, IDYES, IDNO
