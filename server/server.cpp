@@ -45,7 +45,8 @@ constexpr std::size_t kFileChunk = 1 << 20;
 class Connection : public std::enable_shared_from_this<Connection> {
  public:
   Connection(Server& server, tcp::socket socket, unsigned id)
-      : server_(server),
+      : id_(id),
+        server_(server),
         socket_(std::move(socket)),
         idle_timer_(socket_.get_executor()),
         name_("client " + std::to_string(id) + " " + peer_text(socket_)),
@@ -60,6 +61,9 @@ class Connection : public std::enable_shared_from_this<Connection> {
     wait_idle();
     read_block();
   }
+
+  unsigned id() const { return id_; }
+  bool logged_in() const { return session_.logged_in(); }
 
   void stop(const std::string& reason) {
     if (stopped_) return;
@@ -179,6 +183,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
     });
   }
 
+  const unsigned id_;
   Server& server_;
   tcp::socket socket_;
   asio::steady_timer idle_timer_;
@@ -227,6 +232,7 @@ void Server::accept() {
       return;
     }
     const unsigned id = next_id_++;
+    if (connections_.size() >= config_.max_clients) make_room();
     if (connections_.size() >= config_.max_clients) {
       log_event("client " + std::to_string(id) + " " + peer_text(socket) +
                 ": refused, already serving " + std::to_string(connections_.size()) + " clients");
@@ -239,6 +245,16 @@ void Server::accept() {
     }
     accept();
   });
+}
+
+void Server::make_room() {
+  // Connections that never log in must not lock out those that do: the oldest of them gives
+  // way. Clients that have logged in keep their places until they leave or idle out.
+  std::shared_ptr<Connection> oldest;
+  for (const auto& connection : connections_) {
+    if (!connection->logged_in() && (!oldest || connection->id() < oldest->id())) oldest = connection;
+  }
+  if (oldest) oldest->stop("not logged in, closing to make room for a new client");
 }
 
 void Server::forget(const std::shared_ptr<Connection>& connection) {

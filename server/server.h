@@ -40,6 +40,8 @@ class Server {
  private:
   friend class Connection;
   void accept();
+  // When full: closes the oldest connection that has not logged in, if there is one.
+  void make_room();
   void forget(const std::shared_ptr<Connection>& connection);
 
   asio::ip::tcp::acceptor acceptor_;

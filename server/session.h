@@ -42,6 +42,8 @@ class Session {
   std::vector<Output> feed(std::string_view bytes);
 
   bool closed() const { return state_ == State::closed; }
+  // Past the handshake and the password.
+  bool logged_in() const { return state_ == State::commands; }
   // The current directory below the root, one name per level.
   const std::vector<std::string>& directory() const { return directory_; }
 

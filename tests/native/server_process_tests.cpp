@@ -310,6 +310,25 @@ TEST_F(ServerTest, ConnectionsBeyondTheLimitAreClosed) {
   EXPECT_FALSE(fourth.login().empty());
 }
 
+// Connections that never log in must not lock out a client that does: the oldest of them
+// makes room. Clients that have logged in keep their places.
+TEST_F(ServerTest, ConnectionThatNeverLogsInMakesRoomForOneThatDoes) {
+  auto server = start({"--max-clients", "2"});
+  RawClient silent(server->port());
+  ASSERT_TRUE(server->wait_for_log(": connected"));
+  RawClient logged_in(server->port());
+  logged_in.login();
+
+  RawClient newcomer(server->port());
+  EXPECT_FALSE(newcomer.login().empty());
+  EXPECT_TRUE(silent.closed_by_server());
+  EXPECT_TRUE(server->wait_for_log("not logged in, closing to make room for a new client"));
+
+  RawClient refused(server->port());  // full of clients that have logged in
+  EXPECT_TRUE(refused.closed_by_server());
+  EXPECT_EQ(logged_in.list(), kRootListing);
+}
+
 TEST_F(ServerTest, IdleClientIsClosed) {
   auto server = start({"--idle-timeout", "1"});
   RawClient client(server->port());
