@@ -62,6 +62,11 @@ bool ChooseSavePath(const std::string& initialName, std::string& path)
 
 void FileListReset()
 {
+    // A listing may bring thousands of entries right after this: redrawing the list after
+    // each one would freeze the window for minutes. It is drawn again once the handler that
+    // fills it has returned and the message loop delivers the posted message.
+    SendMessageA(FileList, WM_SETREDRAW, FALSE, 0);
+    PostMessageA(FileList, WM_SETREDRAW, TRUE, 0);
     SendMessageA(FileList, LB_RESETCONTENT, 0, 0);
 }
 
