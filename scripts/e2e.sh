@@ -9,6 +9,7 @@
 #   VELTO_E2E_PORT            port of zurod-server on 127.0.0.1, password VELTO_E2E_PASSWORD
 #   VELTO_E2E_ROOT            the directory it serves (the tree made by make_tree below)
 #   VELTO_E2E_SERVER_LOG      its log, one line per event
+#   VELTO_E2E_SERVER_PID      its process id (for its memory figures in /proc)
 #   VELTO_E2E_DOWNLOADS       an empty directory for downloaded files
 #   VELTO_E2E_SHOTS           where screenshots go (.bmp; turned into .png afterwards)
 # Results: build/test-results/e2e/velto_e2e.xml; screenshots: build/e2e-shots/*.png.
@@ -74,6 +75,7 @@ run_inside() {
 
     export VELTO_EXE VELTO_E2E_PORT=$port VELTO_E2E_PASSWORD=qvk
     export VELTO_E2E_ROOT VELTO_E2E_SERVER_LOG VELTO_E2E_DOWNLOADS VELTO_E2E_SHOTS
+    export VELTO_E2E_SERVER_PID=$server_pid
     VELTO_EXE=$(windows_path "$client")
     VELTO_E2E_ROOT=$(windows_path "$work/root")
     VELTO_E2E_SERVER_LOG=$(windows_path "$work/server.log")
