@@ -252,7 +252,8 @@ void Server::make_room() {
   // way. Clients that have logged in keep their places until they leave or idle out.
   std::shared_ptr<Connection> oldest;
   for (const auto& connection : connections_) {
-    if (!connection->logged_in() && (!oldest || connection->id() < oldest->id())) oldest = connection;
+    if (connection->logged_in()) continue;
+    if (!oldest || connection->id() < oldest->id()) oldest = connection;
   }
   if (oldest) oldest->stop("not logged in, closing to make room for a new client");
 }

@@ -323,7 +323,9 @@ TEST_F(ConnectE2E, HandshakeAndEmptyPasswordAreWholeBlocks) {
     EXPECT_EQ(AnswerAgreement(client, IDYES), agreement);
     ASSERT_TRUE(peer.WaitDone()) << peer.Failure();
 
-    auto block = [](const std::string& text) { return text + std::string(256 - text.size(), '\0'); };
+    auto block = [](const std::string& text) {
+        return text + std::string(kBlockSize - text.size(), '\0');
+    };
     EXPECT_EQ(peer.Blocks(), (std::vector<std::string>{block("velto"), block(""), block("ls")}));
 }
 
@@ -333,7 +335,7 @@ TEST_F(ConnectE2E, HandshakeAndEmptyPasswordAreWholeBlocks) {
 TEST_F(ConnectE2E, RepliesAreTakenByTheirMarkers) {
     Peer peer(Then(PeerLogin("pw"),
                    {Send({"#/docs", "50%{done", "hello", "{end}", "Password:", "zeta\nalpha"},
-                         200)}));
+                         300)}));
     ASSERT_TRUE(ConnectAndAccept(client, "127.0.0.1", peer.Port(), "pw"));
     ASSERT_TRUE(peer.WaitDone()) << peer.Failure();
     EXPECT_TRUE(WaitForEntries(main_window, {"..", "alpha", "zeta"}));

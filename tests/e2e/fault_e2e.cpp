@@ -82,10 +82,11 @@ std::vector<PeerStep> ScriptUpToClose(Stage stage, const std::string& file_part)
         // A shown list, then a change of directory whose listing never ends.
         return Then(PeerLogin(kPassword),
                     {SendListing("[d]\nb\n"), Expect("cd d"), Expect("ls"),
-                     Send({"#/d", "Listing length:100", "x\ny\n"}), Hold(), Close()});
+                     Send({"#/d", "Listing length:100", "x\ny\n"}, 300), Hold(), Close()});
     case Stage::InDownload:
-        return Then(PeerLogin(kPassword), {SendListing("data.bin\n"), Expect("get data.bin"),
-                                           Send({"data.bin<1000", file_part}), Hold(), Close()});
+        return Then(PeerLogin(kPassword),
+                    {SendListing("data.bin\n"), Expect("get data.bin"),
+                     Send({"data.bin<1000", file_part}, 300), Hold(), Close()});
     }
     return {};
 }
@@ -200,10 +201,10 @@ TEST(FaultStallE2E, StalledListingOrDownloadLeavesTheWindowsAnsweringAndDisconne
     const Case cases[] = {{"listing", false}, {"download", true}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        std::vector<PeerStep> stall =
-            c.download ? std::vector<PeerStep>{SendListing("data.bin\n"), Expect("get data.bin"),
-                                               Send({"data.bin<1000", PatternBytes(300)}), Hold()}
-                       : std::vector<PeerStep>{Send({"Listing length:1000", "a\nb\n"}), Hold()};
+        std::vector<PeerStep> stall = {Send({"Listing length:1000", "a\nb\n"}, 300), Hold()};
+        if (c.download)
+            stall = {SendListing("data.bin\n"), Expect("get data.bin"),
+                     Send({"data.bin<1000", PatternBytes(300)}, 300), Hold()};
         Peer peer(Then(PeerLogin(kPassword), stall));
         ASSERT_TRUE(peer.Listening());
         Session s;
@@ -350,7 +351,8 @@ TEST(FaultMalformedE2E, FormatDirectivesInServerTextsAreTakenLiterally) {
 
     size_t mark = s.LogMark();
     ASSERT_TRUE(DoubleClickEntry(s.main_window, "[%s%n]"));
-    EXPECT_TRUE(WaitUntil([&] { return Sorted(ListBoxEntries(s.list)) == Sorted({"..", "%x%p"}); }));
+    EXPECT_TRUE(
+        WaitUntil([&] { return Sorted(ListBoxEntries(s.list)) == Sorted({"..", "%x%p"}); }));
     EXPECT_EQ(LogLinesSince(s.main_window, mark),
               (Lines{"CD Directory to /%s%n%d", "{100%n%s done}",
                      "Listing Directory of Length of 5"}));
@@ -364,8 +366,8 @@ TEST(FaultMalformedE2E, HugeAnnouncedSizeThenCloseLeavesTheClientUsable) {
     const std::string data = PatternBytes(600);
     Peer peer(Then(PeerLogin(kPassword),
                    {SendListing("huge.bin\n"), Expect("get huge.bin"),
-                    Send({"huge.bin<4294967295", data}), Hold(), Close(), Accept(), Expect("velto"),
-                    Send({"Enter password:"}), Expect(kPassword)}));
+                    Send({"huge.bin<4294967295", data}, 300), Hold(), Close(), Accept(),
+                    Expect("velto"), Send({"Enter password:"}), Expect(kPassword)}));
     Session s;
     ASSERT_TRUE(s.Start());
     ASSERT_TRUE(s.LogIn(peer.Port()));
