@@ -76,6 +76,7 @@ int main(int argc, char** argv) {
     std::vector<char> listing(bench::ListingLength(block));
     if (!ReadExactly(listing.data(), static_cast<int>(listing.size()))) return Fail("no listing");
 
+    const bench::CpuReading cpu_start = bench::ReadOwnCpu();
     const double start = bench::Seconds();
     Send("get " + name);
     unsigned long size = 0;
@@ -91,7 +92,7 @@ int main(int argc, char** argv) {
         received += static_cast<unsigned long>(got);
     }
     if (!ReadBlock(block) || !std::strchr(block, '@')) return Fail("no completion notice");
-    bench::PrintResult("blocking", bench::Seconds() - start, received);
+    bench::PrintResult("blocking", bench::Seconds() - start, received, cpu_start);
 
     closesocket(Socket);
     WSACleanup();

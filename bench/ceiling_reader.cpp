@@ -34,6 +34,7 @@ char Buffer[bench::kBlockSize];     // where data reads go
 unsigned long Expected = 0;         // listing length or file size
 unsigned long Received = 0;
 double GetSent = 0;
+bench::CpuReading CpuAtGet;
 int ExitCode = 1;
 HBITMAP Banner;
 const char* ResultName = "ceiling";
@@ -49,6 +50,7 @@ void Fail(HWND window, const char* what) {
 }
 
 void SendGet() {
+    CpuAtGet = bench::ReadOwnCpu();
     GetSent = bench::Seconds();
     Send("get " + FileName);
     State = FileHeader;
@@ -80,7 +82,7 @@ void OnBlock(HWND window) {
         break;
     case Notice:
         if (!std::strchr(Block, '@')) return Fail(window, "no completion notice");
-        bench::PrintResult(ResultName, bench::Seconds() - GetSent, Received);
+        bench::PrintResult(ResultName, bench::Seconds() - GetSent, Received, CpuAtGet);
         ExitCode = 0;
         DestroyWindow(window);
         break;

@@ -9,6 +9,8 @@
 #include <cstring>
 #include <string>
 
+#include "proc_stat.h"
+
 namespace bench {
 
 constexpr int kBlockSize = 256;  // every command, and every server message but data
@@ -39,10 +41,16 @@ inline double Seconds() {
     return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
-// One line for download_bench.sh: "RESULT <what> seconds=<s> bytes=<n>".
-inline void PrintResult(const char* what, double seconds, unsigned long bytes) {
-    std::printf("RESULT %s seconds=%.3f bytes=%lu mbps=%.3f\n", what, seconds, bytes,
-                seconds > 0 ? bytes / seconds / 1e6 : 0.0);
+// One line for download_bench.sh: "RESULT <what> seconds=<s> bytes=<n> ...", with the CPU
+// seconds this process, the wineserver and the X server spent since `cpu_start`.
+inline void PrintResult(const char* what, double seconds, unsigned long bytes,
+                        const CpuReading& cpu_start) {
+    const CpuReading cpu_end = ReadOwnCpu();
+    std::printf("RESULT %s seconds=%.3f bytes=%lu mbps=%.3f cpu_seconds=%.2f "
+                "wineserver_cpu_seconds=%.2f x_cpu_seconds=%.2f\n",
+                what, seconds, bytes, seconds > 0 ? bytes / seconds / 1e6 : 0.0,
+                Spent(cpu_start.own, cpu_end.own), Spent(cpu_start.server, cpu_end.server),
+                Spent(cpu_start.x, cpu_end.x));
     std::fflush(stdout);
 }
 

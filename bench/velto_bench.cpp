@@ -4,11 +4,14 @@
 // command line, the unique path of velto.exe) and of the wineserver, which does much of the
 // work of every message and socket call.
 //
-//   velto_bench PORT PASSWORD NAME SOURCE OUT_DIR [IDLE_SECONDS]
+//   velto_bench PORT PASSWORD NAME SOURCE OUT_DIR [IDLE_SECONDS [LABEL]]
 //
-// SOURCE is the served file (a Unix path), OUT_DIR where the client saves its copy.
+// SOURCE is the served file (a Unix path), OUT_DIR where the client saves its copy (as
+// NAME.LABEL). IDLE_SECONDS 0 skips the idle measurement. LABEL (default "client") names the
+// result lines: LABEL_startup, LABEL_idle and LABEL.
 // Environment: VELTO_EXE (Unix path of velto.exe, unique to the run), VELTO_BENCH_WINESERVER_PID,
-// VELTO_BENCH_CLK_TCK (default 100). Prints "RESULT ..." lines for download_bench.sh.
+// VELTO_BENCH_X_PID, VELTO_BENCH_CLK_TCK (default 100). Prints "RESULT ..." lines for
+// download_bench.sh.
 #include <windows.h>
 
 #include <algorithm>
@@ -19,25 +22,12 @@
 #include <vector>
 
 #include "driver.h"
+#include "proc_stat.h"
 #include "reader_wire.h"
 
 using namespace e2e;
 
 namespace {
-
-// A /proc file of the Linux side, through Wine's Z: drive.
-std::string ReadProc(const std::string& relative) {
-    std::string path = "Z:\\proc\\" + relative;
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return "";
-    std::string text;
-    char buffer[4096];
-    DWORD got = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) text.append(buffer, got);
-    CloseHandle(file);
-    return text;
-}
 
 // "Z:\a\b" or "/a/b" -> "/a/b", lower case, for comparing paths.
 std::string UnixKey(std::string path) {
@@ -56,53 +46,12 @@ long FindUnixPid(const std::string& exe) {
     do {
         const char* name = entry.cFileName;
         if (!std::isdigit(static_cast<unsigned char>(name[0]))) continue;
-        std::string cmdline = ReadProc(std::string(name) + "\\cmdline");
+        std::string cmdline = bench::ReadProc(std::string(name) + "\\cmdline");
         std::string program = cmdline.substr(0, cmdline.find('\0'));
         if (!program.empty() && UnixKey(program) == wanted) found = std::atol(name);
     } while (!found && FindNextFileA(search, &entry));
     FindClose(search);
     return found;
-}
-
-// User plus system time of a Linux process, in clock ticks; -1 if it can't be read.
-long long CpuTicks(long pid) {
-    if (pid <= 0) return -1;
-    std::string stat = ReadProc(std::to_string(pid) + "\\stat");
-    size_t after_name = stat.rfind(')');  // the name may hold blanks
-    if (after_name == std::string::npos) return -1;
-    // Fields after the name: state(3) ... utime(14) stime(15).
-    const char* p = stat.c_str() + after_name + 1;
-    long long fields[13] = {};
-    char* end = nullptr;
-    for (int i = 3; i <= 15; ++i) {
-        while (*p == ' ') ++p;
-        if (i == 3) {
-            ++p;  // the state letter
-            continue;
-        }
-        fields[i - 3] = std::strtoll(p, &end, 10);
-        p = end;
-    }
-    return fields[11] + fields[12];
-}
-
-// A "Vm..." line of /proc/PID/status, in kB; -1 if it can't be read.
-long StatusKb(long pid, const char* key) {
-    std::string status = ReadProc(std::to_string(pid) + "\\status");
-    size_t at = status.find(std::string(key) + ":");
-    return at == std::string::npos ? -1 : std::atol(status.c_str() + at + std::string(key).size() + 1);
-}
-
-// CPU seconds of both processes between two readings.
-struct CpuReading {
-    long long client, server;
-};
-CpuReading ReadCpu(long client_pid, long server_pid) {
-    return {CpuTicks(client_pid), CpuTicks(server_pid)};
-}
-double TickSeconds(long long from, long long to) {
-    static const double tick = 1.0 / std::atof(EnvOr("VELTO_BENCH_CLK_TCK", "100").c_str());
-    return from < 0 || to < 0 ? -1 : static_cast<double>(to - from) * tick;
 }
 
 bool SameFiles(const std::string& a, const std::string& b) {
@@ -130,17 +79,18 @@ int Fail(const char* what) {
 
 int main(int argc, char** argv) {
     if (argc < 6) {
-        std::fprintf(stderr, "usage: velto_bench PORT PASSWORD NAME SOURCE OUT_DIR [IDLE_SECONDS]\n");
+        std::fprintf(stderr,
+                     "usage: velto_bench PORT PASSWORD NAME SOURCE OUT_DIR [IDLE_SECONDS [LABEL]]\n");
         return 2;
     }
     const int port = std::atoi(argv[1]);
     const std::string password = argv[2];
     const std::string name = argv[3];
     const std::string source = WindowsPath(argv[4]);
-    const std::string saved = WindowsPath(std::string(argv[5]) + "/" + name + ".velto");
     const DWORD idle_ms = static_cast<DWORD>((argc > 6 ? std::atof(argv[6]) : 10.0) * 1000);
+    const std::string label = argc > 7 ? argv[7] : "client";
+    const std::string saved = WindowsPath(std::string(argv[5]) + "/" + name + "." + label);
     const std::string exe_unix = EnvOr("VELTO_EXE", "");
-    const long server_pid = std::atol(EnvOr("VELTO_BENCH_WINESERVER_PID", "0").c_str());
     if (exe_unix.empty()) return Fail("VELTO_EXE is not set");
 
     // Start-up: from the process's creation to its main window being shown.
@@ -155,7 +105,7 @@ int main(int argc, char** argv) {
         Sleep(1);
     }
     if (!main_window) return Fail("no main window");
-    std::printf("RESULT startup seconds=%.3f\n", bench::Seconds() - started);
+    std::printf("RESULT %s_startup seconds=%.3f\n", label.c_str(), bench::Seconds() - started);
 
     long client_pid = 0;
     WaitUntil([&] { return (client_pid = FindUnixPid(exe_unix)) != 0; }, 5000);
@@ -177,22 +127,28 @@ int main(int argc, char** argv) {
     if (index < 0) return Fail("the file is not listed");
 
     // Idle: nothing happens but the panel's timer.
-    Sleep(1000);
-    CpuReading before = ReadCpu(client_pid, server_pid);
-    double idle_start = bench::Seconds();
-    Sleep(idle_ms);
-    CpuReading after = ReadCpu(client_pid, server_pid);
-    double idle_seconds = bench::Seconds() - idle_start;
-    std::printf("RESULT idle seconds=%.3f cpu_percent=%.1f wineserver_cpu_percent=%.1f rss_kb=%ld\n",
-                idle_seconds, 100 * TickSeconds(before.client, after.client) / idle_seconds,
-                100 * TickSeconds(before.server, after.server) / idle_seconds,
-                StatusKb(client_pid, "VmRSS"));
-    std::fflush(stdout);
+    bench::CpuReading before, after;
+    if (idle_ms > 0) {
+        Sleep(1000);
+        before = bench::ReadCpu(client_pid);
+        double idle_start = bench::Seconds();
+        Sleep(idle_ms);
+        after = bench::ReadCpu(client_pid);
+        double idle_seconds = bench::Seconds() - idle_start;
+        std::printf("RESULT %s_idle seconds=%.3f cpu_percent=%.1f wineserver_cpu_percent=%.1f "
+                    "x_cpu_percent=%.1f rss_kb=%ld\n",
+                    label.c_str(), idle_seconds,
+                    100 * bench::Spent(before.own, after.own) / idle_seconds,
+                    100 * bench::Spent(before.server, after.server) / idle_seconds,
+                    100 * bench::Spent(before.x, after.x) / idle_seconds,
+                    bench::StatusKb(client_pid, "VmRSS"));
+        std::fflush(stdout);
+    }
 
     // The download: double-click, Save dialog, then the log's completion line.
     DeleteFileA(saved.c_str());
     HWND log = LogViewOf(main_window);
-    before = ReadCpu(client_pid, server_pid);
+    before = bench::ReadCpu(client_pid);
     const double clicked = bench::Seconds();
     if (!DoubleClickListEntry(main_window, index)) return Fail("cannot double-click the file");
     HWND dialog = client.WaitForWindow("#32770", "Save File");
@@ -201,26 +157,26 @@ int main(int argc, char** argv) {
 
     const std::string done_line = "File " + saved + " successfully transfered!.";
     const std::string failed_line = "File " + saved + " was not transfered!.";
-    LRESULT seen_length = -1;
     double done = 0;
     bool failed = false;
-    // Only a length query between log lines, so that watching costs the client next to nothing.
-    WaitUntil(
-        [&] {
-            DWORD_PTR length = 0;
-            SendMessageTimeoutA(log, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length);
-            if (static_cast<LRESULT>(length) == seen_length) return false;
-            seen_length = static_cast<LRESULT>(length);
-            for (const std::string& line : LogLines(main_window)) {
-                if (line == done_line) done = bench::Seconds();
-                if (line == failed_line) failed = true;
-            }
-            return done > 0 || failed;
-        },
-        30 * 60 * 1000);
-    after = ReadCpu(client_pid, server_pid);
+    // Watching costs the client a message of its own each time: a length query every 50 ms,
+    // the text only when the log has grown.
+    DWORD_PTR seen_length = 0;
+    while (client.Running() && done == 0 && !failed && bench::Seconds() - confirmed < 1800) {
+        Sleep(50);
+        DWORD_PTR length = 0;
+        SendMessageTimeoutA(log, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length);
+        if (length == seen_length) continue;
+        seen_length = length;
+        for (const std::string& line : LogLines(main_window)) {
+            if (line == done_line) done = bench::Seconds();
+            if (line == failed_line) failed = true;
+        }
+    }
+    after = bench::ReadCpu(client_pid);
+    if (!client.Running()) return Fail("the client ended during the download");
     if (failed || done == 0) return Fail("the download did not complete");
-    const long peak_kb = StatusKb(client_pid, "VmHWM");
+    const long peak_kb = bench::StatusKb(client_pid, "VmHWM");
     client.Kill();
 
     WIN32_FILE_ATTRIBUTE_DATA attributes;
@@ -228,10 +184,12 @@ int main(int argc, char** argv) {
     if (GetFileAttributesExA(saved.c_str(), GetFileExInfoStandard, &attributes))
         bytes = attributes.nFileSizeLow;
     const bool same = SameFiles(source, saved);
-    std::printf("RESULT client seconds=%.3f transfer_seconds=%.3f bytes=%lu mbps=%.3f "
-                "peak_rss_kb=%ld cpu_seconds=%.2f wineserver_cpu_seconds=%.2f same=%d\n",
-                done - clicked, done - confirmed, bytes, bytes / (done - confirmed) / 1e6, peak_kb,
-                TickSeconds(before.client, after.client), TickSeconds(before.server, after.server),
+    std::printf("RESULT %s seconds=%.3f transfer_seconds=%.3f bytes=%lu mbps=%.3f "
+                "peak_rss_kb=%ld cpu_seconds=%.2f wineserver_cpu_seconds=%.2f x_cpu_seconds=%.2f "
+                "same=%d\n",
+                label.c_str(), done - clicked, done - confirmed, bytes, bytes / (done - confirmed) / 1e6, peak_kb,
+                bench::Spent(before.own, after.own), bench::Spent(before.server, after.server),
+                bench::Spent(before.x, after.x),
                 same ? 1 : 0);
     std::fflush(stdout);
     return same ? 0 : Fail("the saved file differs from the served one");
