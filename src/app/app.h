@@ -23,6 +23,9 @@ extern HWND FileList;
 extern HWND LogView;
 extern HWND ProgressBar;
 
+// Shows the steps ProgressBar has made since it was last drawn; the panel's timer calls it.
+void ShowProgressSteps();
+
 // An Error raised inside a window's WM_CREATE. The procedure keeps it here and fails the
 // creation, so that no exception crosses the system's frames; InitInstance raises it again.
 extern std::optional<Error> CreationError;

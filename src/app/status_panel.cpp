@@ -11,6 +11,7 @@ void OnPanelTimer(HWND window)
 {
     // No erase: the paint covers the whole panel, so it does not flicker.
     InvalidateRect(window, &StatusPanelRect, FALSE);
+    ShowProgressSteps();
 }
 
 void PaintStatusPanel(HWND window)
@@ -24,7 +25,7 @@ void PaintStatusPanel(HWND window)
     // Composed off-screen and copied in one step.
     HBITMAP canvas = CreateCompatibleBitmap(windowDc, width, height);
     HDC canvasDc = CreateCompatibleDC(windowDc);
-    HGDIOBJ oldCanvas = SelectObject(canvasDc, canvas);
+    SelectObject(canvasDc, canvas);
 
     RECT all = {0, 0, width, height};
     FillRect(canvasDc, &all, BackgroundBrush);
@@ -35,7 +36,7 @@ void PaintStatusPanel(HWND window)
         TextOutA(canvasDc, 10, 120, text.c_str(), static_cast<int>(text.size()));
 
     HDC bannerDc = CreateCompatibleDC(windowDc);
-    HGDIOBJ oldBanner = SelectObject(bannerDc, BannerBitmap);
+    SelectObject(bannerDc, BannerBitmap);
     StretchBlt(canvasDc, 0, 0, width, 108, bannerDc, 0, 0, 340, 100, SRCCOPY);
 
     BitBlt(windowDc, StatusPanelRect.left, StatusPanelRect.top, width, height, canvasDc, 0, 0,
@@ -43,8 +44,8 @@ void PaintStatusPanel(HWND window)
     EndPaint(window, &paint);
 
     // Everything made here goes before the paint returns; the banner stays (it is shared).
-    SelectObject(bannerDc, oldBanner);
-    SelectObject(canvasDc, oldCanvas);
+    // Deleting the contexts lets go of their bitmaps: selecting the old ones back would cost
+    // two more selections per paint (under Wine each one reads the display's settings anew).
     DeleteDC(canvasDc);
     DeleteDC(bannerDc);
     DeleteObject(canvas);
