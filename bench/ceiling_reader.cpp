@@ -6,7 +6,7 @@
 //   ceiling_reader PORT PASSWORD NAME [--panel-timer]
 //
 // --panel-timer adds what the client's status panel costs: a 1 ms timer that marks a
-// 320x250 area, and a paint that composes it off-screen and copies it in.
+// 320x250 area, and the panel's paint (composed off-screen, copied in one step).
 #include <winsock2.h>
 #include <windows.h>
 
@@ -115,22 +115,27 @@ void OnRead(HWND window) {
     OnBlock(window);
 }
 
-// The status panel's paint: composed in a bitmap of its own, banner stretched in, one copy.
+// The status panel's paint, step for step: composed in a bitmap of its own with the transfer
+// line and the banner stretched in, copied in one step, everything it made deleted.
 void PaintPanel(HWND window) {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(window, &paint);
     HBITMAP canvas = CreateCompatibleBitmap(dc, 320, 250);
     HDC canvas_dc = CreateCompatibleDC(dc);
-    HGDIOBJ old_canvas = SelectObject(canvas_dc, canvas);
+    SelectObject(canvas_dc, canvas);
     RECT all = {0, 0, 320, 250};
     FillRect(canvas_dc, &all, static_cast<HBRUSH>(GetStockObject(LTGRAY_BRUSH)));
+    SetBkMode(canvas_dc, TRANSPARENT);
+    SetTextColor(canvas_dc, RGB(255, 0, 0));
+    char text[256];
+    int length = std::snprintf(text, sizeof text, "Bytes Completed: %lu/%lu (%d%%)", Received,
+                               Expected, Expected ? static_cast<int>(100.0 * Received / Expected) : 0);
+    TextOutA(canvas_dc, 10, 120, text, length);
     HDC banner_dc = CreateCompatibleDC(dc);
-    HGDIOBJ old_banner = SelectObject(banner_dc, Banner);
+    SelectObject(banner_dc, Banner);
     StretchBlt(canvas_dc, 0, 0, 320, 108, banner_dc, 0, 0, 340, 100, SRCCOPY);
     BitBlt(dc, kPanel.left, kPanel.top, 320, 250, canvas_dc, 0, 0, SRCCOPY);
     EndPaint(window, &paint);
-    SelectObject(banner_dc, old_banner);
-    SelectObject(canvas_dc, old_canvas);
     DeleteDC(canvas_dc);
     DeleteDC(banner_dc);
     DeleteObject(canvas);
