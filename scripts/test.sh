@@ -57,6 +57,8 @@ stage build bash scripts/build.sh || skip_rest=true
 stage native native_tests
 stage win wine_tests
 stage e2e bash scripts/e2e.sh
+# A short run of both fuzzers over their checked-in corpora (seeds and regression inputs).
+stage fuzz bash scripts/fuzz.sh 60
 echo "==== all stages: $((SECONDS - total_start)) s"
 
 python3 scripts/test-summary.py "$results" --expect native --expect win --expect e2e "${broken[@]}"
