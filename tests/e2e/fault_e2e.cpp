@@ -265,8 +265,9 @@ TEST(FaultMalformedE2E, MessagesWithoutNulAreTakenWholeUpTo256Bytes) {
     Session s;
     ASSERT_TRUE(s.Start());
     ASSERT_TRUE(s.Connect(peer.Port()));
-    // Marked while the box is still open: the answer sends "ls" at once, and the peer's
-    // first notice may be logged before AnswerAgreement returns.
+    // Marked before the answer, which sends "ls" at once: the peer's first notice may be
+    // logged before AnswerAgreement returns. Nothing is logged between these two lines.
+    ASSERT_TRUE(WaitForLogLine(s.main_window, "Sending password info..."));
     size_t mark = s.LogMark();
     EXPECT_EQ(AnswerAgreement(s.client, IDYES), agreement);
     ASSERT_TRUE(WaitForLogLine(s.main_window, "{end}"));
