@@ -48,15 +48,6 @@ os.makedirs(os.path.join(root, "docs/empty dir"), exist_ok=True)
 EOF
 }
 
-server_pid=""
-stop_all() {
-    if [ -n "$server_pid" ]; then
-        kill "$server_pid" 2>/dev/null || true
-        wait "$server_pid" 2>/dev/null || true
-    fi
-    wineserver -k 2>/dev/null || true
-}
-
 run_inside() {
     trap stop_all EXIT
     trap 'exit 124' INT TERM

@@ -30,15 +30,6 @@ make_demo_root() {
     head -c 1048576 /dev/zero | tr '\0' 'v' >"$demo/one MiB.bin"
 }
 
-server_pid=""
-stop_all() {
-    if [ -n "$server_pid" ]; then
-        kill "$server_pid" 2>/dev/null || true
-        wait "$server_pid" 2>/dev/null || true
-    fi
-    wineserver -k 2>/dev/null || true
-}
-
 start_server() {
     "$server" --root "$demo" --bind 127.0.0.1 --port "$port" --password qvk 2>"$server_log" &
     server_pid=$!

@@ -77,3 +77,13 @@ bmp_to_png() {
         fi
     done
 }
+
+# stop_all: stops the server whose pid is in server_pid (if any) and this prefix's wineserver.
+server_pid=""
+stop_all() {
+    if [ -n "$server_pid" ]; then
+        kill "$server_pid" 2>/dev/null || true
+        wait "$server_pid" 2>/dev/null || true
+    fi
+    wineserver -k 2>/dev/null || true
+}
